@@ -1,0 +1,295 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "CallbackReply.h"
+#include "CodeToChild.h"
+#include "CodeToParent.h"
+#include "FMInitParams.h"
+#include "PipeMessageSource.h"
+#include "PluginException.h"
+#include "PluginFunction.h"
+#include "TokenTable.h"
+#include "hostsdk/fmx.h"
+#include "util/LogManager.h"
+#include "util/StreamUtils.h"
+#include "util/lin/ProcessUtils.h"
+
+namespace corvane {
+
+// The thread, code and environment of the callback being served.
+struct CallbackRequest {
+    CodeToParent code;
+    const std::string& quad_char;
+    int64_t thread_id;
+    const fmx::ExprEnv& environment;
+};
+
+// The bridge's central object: the host's parameters, the pipes to the child
+// process, the protocol over them and the host objects held for the child.
+//
+// Threads: any host thread and the bridge's workers may send and wait at
+// once. g_output_lock keeps frames to the child whole; g_input_lock
+// serialises every read from the child and the pending header, and is always
+// taken before g_output_lock. Three leaf locks of the object guard the
+// channel state, the set of threads waiting for an answer, and the token
+// holders with their token table; none of them is held while another lock is
+// taken.
+class PipeParent {
+public:
+    // A handler reads the payload of one callback and returns the work that
+    // acts on it, so that a payload is always read whole before anything
+    // happens and a failing act leaves the stream in step.
+    using PreparedCallback = std::function<CallbackReply()>;
+    using CallbackHandler = PreparedCallback (PipeParent::*)(const CallbackRequest&);
+
+    // Amounts the child may ask for; larger or negative ones end the exchange.
+    static constexpr int32_t max_text_read_units = StreamUtils::max_unicode_byte_length / 2;
+    // Parameters of one SQL statement; a larger count cannot be read on.
+    static constexpr int32_t max_sql_parameter_count = 65535;
+    // Bytes of a stray message collected for the log after a bad separator.
+    static constexpr size_t max_separator_diagnostic_bytes = 4096;
+
+    PipeParent();
+    ~PipeParent();
+    PipeParent(const PipeParent&) = delete;
+    PipeParent& operator=(const PipeParent&) = delete;
+
+    // --- Accessors --------------------------------------------------------
+    bool is_init() const { return init; }
+    void set_init(bool initialised) { init = initialised; }
+    bool is_alive() const { return alive; }
+    LogManager& log() { return log_manager; }
+    std::string get_quad_char() const { return quad_char; }
+    PID_T get_child_process_id() const { return child_process_id; }
+
+    static bool is_server(FMX_Application application_type);
+    std::string get_application_type_string();
+
+    // --- Pipes --------------------------------------------------------------
+    // Takes ownership of the bridge's ends of the child's standard output
+    // (read) and standard input (write); close_pipes closes them.
+    void attach_child_streams(FILE_PTR read_fp, FILE_PTR write_fp);
+    void close_read_pipe();
+    void close_write_pipe();
+    void close_err_pipe();
+    void close_pipes();
+
+    // --- Framing and the response loop ---------------------------------------
+    // Writes one whole frame to the child. Throws tobrin_exception, without
+    // writing, once the channel is broken, and breaks it when a frame cannot
+    // be written whole.
+    void send_msg(CodeToChild code_to_child, const std::string& quad_char,
+                  const PipeMessageSource& pipe_message_source, int64_t thread_id_for_msg, uint64_t file_id,
+                  uint64_t session_id, const fmx::ExprEnv& environment) const;
+    // Sends the command and, when a reply is expected, serves the child's
+    // callbacks for this thread until its final answer, which is returned.
+    // Every failure ends the exchange with a tobrin_exception.
+    int32_t send_cmd(CodeToChild code_to_child, const std::string& quad_char,
+                     const PipeMessageSource& pipe_message_source, bool expect_result, int64_t thread_id_for_msg,
+                     uint64_t file_id, uint64_t session_id, const fmx::ExprEnv& environment);
+    // Reads the separator that ends a part of the child's message; throws
+    // when it is not 0xFF.
+    void consume_separator() const;
+    // Serves one callback whose code has been read: its payload and
+    // separator, the host operation and the callback_result answer.
+    void handle_child_response(CodeToParent response_code, const std::string& quad_char, int64_t thread_id_for_msg,
+                               const fmx::ExprEnv& environment);
+
+    // The channel is broken once the child's output has ended, a message
+    // cannot be placed, or the stream is out of step; every exchange then
+    // ends with an error and nothing more is sent.
+    bool is_channel_broken() const;
+    void mark_channel_broken(const std::string& reason) const;
+    // The thread id of a header read but not yet consumed; 0 when none.
+    int64_t get_thread_id_for_last_msg() const;
+
+    // --- Tokens ------------------------------------------------------------
+    void clear_fm_type_refs_for_thread(int64_t thread_id);
+    void clear_fm_type_refs();
+    // The host-owned values of a call (its parameters and result), usable
+    // by the child until the call unregisters them.
+    TokenTable::CallScopeId register_call_tokens(const std::vector<TypedToken>& tokens);
+    void unregister_call_tokens(TokenTable::CallScopeId scope);
+    bool is_token_live(TypedToken token) const;
+
+    // RAII form of register_call_tokens / unregister_call_tokens.
+    class ScopedCallTokens {
+    public:
+        ScopedCallTokens(PipeParent& parent, const std::vector<TypedToken>& tokens)
+            : parent(parent), scope(parent.register_call_tokens(tokens)) {}
+        ~ScopedCallTokens() { parent.unregister_call_tokens(scope); }
+        ScopedCallTokens(const ScopedCallTokens&) = delete;
+        ScopedCallTokens& operator=(const ScopedCallTokens&) = delete;
+
+    private:
+        PipeParent& parent;
+        TokenTable::CallScopeId scope;
+    };
+
+    // --- State ---------------------------------------------------------------
+    FMInitParams init_params;
+    std::map<std::string, std::string> g_plugin_attributes;
+    bool g_has_begun_shutdown = false;
+    std::string initial_log_file_path;
+    const double pipe_parent_version = 0.75;
+    std::chrono::system_clock::time_point init_start_time{};
+    bool debug_mode = false;
+    LogManager log_manager;
+
+private:
+    bool fmNumberHolderInitialized = false;
+    bool fmTextHolderInitialized = false;
+    bool fmBinaryHolderInitialized = false;
+    bool fmBinaryContextHolderInitialized = false;
+    bool fmRowVectHolderInitialized = false;
+    bool fmDateTimeHolderInitialized = false;
+    bool fmQuadCharHolderInitialized = false;
+    bool fmLocaleHolderInitialized = false;
+    bool fmStyleHolderInitialized = false;
+    bool fmColorHolderInitialized = false;
+    bool fmDataHolderInitialized = false;
+
+public:
+    int32_t parent_read_fd = 0;
+    int32_t parent_write_fd = 0;
+    int32_t parent_err_fd = 0;
+    FILE_PTR parent_read_fp = nullptr;
+    int32_t parent_read_fp_ref_ct = 0;
+    FILE_PTR parent_write_fp = nullptr;
+    int32_t parent_write_fp_ref_ct = 0;
+    FILE_PTR parent_err_fp = nullptr;
+    int32_t parent_err_fp_ref_ct = 0;
+    PID_T child_process_id = 0;
+
+private:
+    bool init = false;
+    bool alive = false;
+
+public:
+    bool window_management_enabled = true;
+    std::unordered_map<int64_t, std::unique_ptr<plugin_exception>> last_plugin_exceptions;
+    std::string plugin_name;
+    std::string quad_char;
+    std::string plugin_jar_path;
+    std::string resource_dir_path;
+    std::string application_type_string;
+
+private:
+    // Guarded by g_input_lock.
+    int64_t thread_id_for_last_msg = 0;
+
+public:
+    std::string user_home_dir;
+    std::string log_dir;
+    std::string log_file_path;
+    std::string java_bin_path;
+    std::string dll_path;
+    bool headless = false;
+    std::map<int16_t, PluginFunction> plugin_functions;
+
+private:
+    // Objects created for the child, per exchange thread id; guarded by
+    // token_lock together with token_table.
+    template <class Holder>
+    using ThreadHolder = std::unordered_map<int64_t, std::vector<Holder>>;
+
+    ThreadHolder<fmx::TextUniquePtr> fmTextHolder;
+    ThreadHolder<fmx::BinaryDataUniquePtr> fmBinaryHolder;
+    ThreadHolder<std::unique_ptr<FMX_UInt32>> fmBinaryContextHolder;
+    ThreadHolder<fmx::RowVectUniquePtr> fmRowVectHolder;
+    ThreadHolder<fmx::DateTimeUniquePtr> fmDateTimeHolder;
+    ThreadHolder<fmx::QuadCharUniquePtr> fmQuadCharHolder;
+    ThreadHolder<fmx::LocaleUniquePtr> fmLocaleHolder;
+    ThreadHolder<fmx::FixPtUniquePtr> fmNumberHolder;
+    ThreadHolder<fmx::CharacterStyleUniquePtr> fmStyleHolder;
+    ThreadHolder<fmx::ColorUniquePtr> fmColorHolder;
+    ThreadHolder<fmx::DataUniquePtr> fmDataHolder;
+
+public:
+    std::string pid_file_path;
+
+private:
+    // --- Channel state (leaf lock) ---
+    mutable std::mutex channel_state_lock;
+    mutable bool channel_broken = false;
+    mutable std::string channel_broken_reason;
+
+    // --- Threads with an exchange in progress (leaf lock) ---
+    // A thread is listed before its command is sent, so a header for it is
+    // recognised even when the child answers before the sender waits.
+    mutable std::mutex exchange_registry_lock;
+    std::unordered_multiset<int64_t> threads_awaiting_reply;
+
+    // --- Token holders and table (leaf lock) ---
+    mutable std::mutex token_lock;
+    TokenTable token_table;
+
+    // Response loop helpers (PipeParentResponseLoop.cpp).
+    void register_exchange(int64_t thread_id);
+    void unregister_exchange(int64_t thread_id);
+    bool has_exchange(int64_t thread_id) const;
+    int32_t await_reply(int64_t thread_id, const std::string& quad_char, const fmx::ExprEnv& environment);
+    std::string channel_broken_message() const;
+    void throw_if_channel_broken() const;
+
+    // Code to handler; codes without an entry have no handler.
+    static const std::unordered_map<CodeToParent, CallbackHandler>& callback_handlers();
+
+    // Token helpers; the caller holds token_lock.
+    bool check_token(const CallbackRequest& request, TypedToken token) const;
+    template <class T>
+    T* resolve_token(const CallbackRequest& request, Token token, TokenType type) const {
+        return check_token(request, TypedToken{token, type}) ? reinterpret_cast<T*>(static_cast<intptr_t>(token))
+                                                             : nullptr;
+    }
+    void add_derived_token(TypedToken owner, TypedToken derived);
+    void hold_new_objects(int64_t thread_id, NewHostObjects& objects);
+    void release_thread_objects(int64_t thread_id);
+
+    // Data callbacks (PipeParentDataCallbacks.cpp).
+    PreparedCallback on_clear_memory(const CallbackRequest& request);
+    PreparedCallback on_get_fm_data_as_fm_text(const CallbackRequest& request);
+    PreparedCallback on_create_fm_text(const CallbackRequest& request);
+    PreparedCallback on_set_string_data(const CallbackRequest& request);
+    PreparedCallback on_get_fm_data_as_string(const CallbackRequest& request);
+    PreparedCallback on_write_fm_text_to_fm_data(const CallbackRequest& request);
+    PreparedCallback on_create_empty_fm_data(const CallbackRequest& request);
+    PreparedCallback on_is_empty(const CallbackRequest& request);
+    PreparedCallback on_get_text_length(const CallbackRequest& request);
+    PreparedCallback on_get_long_data(const CallbackRequest& request);
+    PreparedCallback on_get_double_data(const CallbackRequest& request);
+    PreparedCallback on_get_native_type(const CallbackRequest& request);
+    PreparedCallback on_get_date_time_data_as_seconds(const CallbackRequest& request);
+    PreparedCallback on_set_date_time_data(const CallbackRequest& request);
+    PreparedCallback on_create_empty_fm_text(const CallbackRequest& request);
+    PreparedCallback on_append_bytes_to_fm_text(const CallbackRequest& request);
+    PreparedCallback on_append_text(const CallbackRequest& request);
+    PreparedCallback on_get_row_vect_size(const CallbackRequest& request);
+    PreparedCallback on_get_row_vect_data(const CallbackRequest& request);
+    PreparedCallback on_is_row_vect_empty(const CallbackRequest& request);
+    PreparedCallback on_get_data_vect_size(const CallbackRequest& request);
+    PreparedCallback on_get_data_vect_data(const CallbackRequest& request);
+    PreparedCallback on_execute_sql_13(const CallbackRequest& request);
+    PreparedCallback on_read_bytes_from_fm_text(const CallbackRequest& request);
+
+    // Handlers still to come, each with its entry in callback_handlers():
+    //  - registration: unregister_function, register_function,
+    //    unregister_script_step, register_script_step (with do_function);
+    //  - host UI and environment: trigger_script, evaluate_expression,
+    //    execute_sql_11, the window codes 64-78;
+    //  - containers and text styles: codes 22, 24-34, 37-44, 48-50, 58-63.
+    // The clipboard codes 6-8 and unused (79) have no handler on this
+    // platform.
+};
+
+}  // namespace corvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <signal.h>
+
+namespace corvane {
+
+// Keeps SIGPIPE from ending the host process while this thread writes to the
+// child: a child that has gone away turns a write into an error (EPIPE) that
+// the writer reports, instead of a signal whose default action kills the
+// process that loaded us. A SIGPIPE raised inside the scope is discarded; one
+// that was already pending is left alone.
+class SigpipeGuard {
+public:
+    SigpipeGuard();
+    ~SigpipeGuard();
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+private:
+    sigset_t previous_mask;
+    bool was_pending = false;
+};
+
+}  // namespace corvane
