@@ -85,11 +85,11 @@ Options parse_options(const std::vector<std::string>& arguments) {
             if (script.empty()) throw UsageError("--script needs a name");
             options.scripts.push_back(std::move(script));
         } else if (name == "--file") {
-            const std::string spec = reader.value_of(name, inline_value, has_inline);
-            const auto separator = spec.find('=');
-            if (separator == std::string::npos || separator == 0 || separator + 1 == spec.size())
-                throw UsageError(fmt::format("--file needs NAME=PATH, not \"{}\"", spec));
-            options.files.emplace_back(spec.substr(0, separator), spec.substr(separator + 1));
+            const std::string file_option = reader.value_of(name, inline_value, has_inline);
+            const auto separator = file_option.find('=');
+            if (separator == std::string::npos || separator == 0 || separator + 1 == file_option.size())
+                throw UsageError(fmt::format("--file needs NAME=PATH, not \"{}\"", file_option));
+            options.files.emplace_back(file_option.substr(0, separator), file_option.substr(separator + 1));
         } else {
             throw UsageError(fmt::format("unknown option {}", argument));
         }
