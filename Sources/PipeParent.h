@@ -136,6 +136,41 @@ public:
         TokenTable::CallScopeId scope;
     };
 
+    // --- Launch of the child ---------------------------------------------------
+    // The folder of the marker and logging-properties files. Tests point
+    // marker_dir at a scratch folder.
+    static constexpr const char* default_marker_dir = "/Ambrix";
+    std::string marker_dir = default_marker_dir;
+
+    // Starts the Java child and waits for its start-up token; `alive` tells
+    // whether it runs.
+    void launch_plugin_process(std::string plugin_name, std::string quad_char, std::string plugin_jar_path,
+                               std::string resource_dir_path, std::string user_home_dir, std::string java_bin_path,
+                               bool headless, FMInitParams init_params);
+
+    // --- Log files and levels ----------------------------------------------------
+    std::string& get_log_dir();
+    std::string get_next_log_file_path(std::string log_file_dir, std::string log_file_name_less_ext);
+    bool should_retain_logs();
+    std::string get_logging_properties_path();
+    Logger::Level get_native_logging_level(const std::string& properties_path);
+    void configure_cpp_logging(const std::string& logger_id, std::shared_ptr<Logger> logger);
+    void configure_java_logging(const std::string& logger_id, std::shared_ptr<Logger> logger);
+
+    // --- Relay of the child's log statements -------------------------------------
+    // Runs until the child's standard error ends or fails.
+    void log_std_err();
+    std::string get_log_statement(int fd);
+    void java_log(const std::string& message, const std::string& quad_char);
+    void terminate_logging_thread();
+
+    // --- Re-entry ------------------------------------------------------------------
+    // True while the calling thread acts on a child's callback (a host
+    // operation such as evaluating an expression). A plug-in function that
+    // the host calls from inside such an operation cannot be relayed: the
+    // child's side of this thread is waiting for the callback's answer.
+    static bool is_serving_callback_on_current_thread();
+
     // --- State ---------------------------------------------------------------
     FMInitParams init_params;
     std::map<std::string, std::string> g_plugin_attributes;

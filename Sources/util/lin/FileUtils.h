@@ -43,6 +43,11 @@ public:
     static std::string get_shared_resource_directory();
     static std::string get_user_home_directory();
     static void append_file(const std::string& head_path, const std::string& tail_path);
+    // A file chooser for plug-in dialogs; the chosen paths as one text. Only
+    // the bridge has one (its headless stand-in answers an empty text).
+    static std::string show_file_chooser(const std::string& default_directory_path, bool files_allowed,
+                                         bool directories_allowed, bool multiple_selections_allowed,
+                                         const std::string& title);
 
 private:
     static void append_part(std::string& joined, const std::string& part) {
