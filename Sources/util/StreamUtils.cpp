@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "exception/TobrinException.h"
+#include "util/lin/PosixUtils.h"
 #include "util/LogManager.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
@@ -18,11 +19,6 @@ namespace corvane {
 
 namespace {
 
-std::string error_text(int err_no) {
-    char buffer[256] = {};
-    // GNU strerror_r may return a static string instead of filling the buffer.
-    return std::string(strerror_r(err_no, buffer, sizeof buffer));
-}
 
 // Fills buf completely or throws: callers never see a partial value.
 void read_exactly(FILE_PTR stream, void* buf, size_t size) {
@@ -30,7 +26,7 @@ void read_exactly(FILE_PTR stream, void* buf, size_t size) {
     if (std::fread(buf, 1, size, stream) == size) return;
     if (std::ferror(stream)) {
         const int err = errno;
-        throw tobrin_exception(fmt::format("Error reading from child process: {}", error_text(err)), err);
+        throw tobrin_exception(fmt::format("Error reading from child process: {}", PosixUtils::str_error(err)), err);
     }
     throw tobrin_exception("Unexpected end of stream from child process");
 }

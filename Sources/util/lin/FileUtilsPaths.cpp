@@ -1,5 +1,5 @@
 // The path helpers of FileUtils that the wrapper plug-in links on their own:
-// they depend on nothing but the error type.
+// they depend on nothing but the error type and the error texts.
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exception/TobrinException.h"
+#include "util/lin/PosixUtils.h"
 #include "util/lin/FileUtils.h"
 
 namespace corvane {
@@ -14,11 +15,6 @@ namespace corvane {
 namespace {
 constexpr size_t template_buffer_size = 1024;
 
-std::string error_text(int err_no) {
-    char buffer[256] = {};
-    // GNU strerror_r may return a static string instead of filling the buffer.
-    return std::string(strerror_r(err_no, buffer, sizeof buffer));
-}
 }  // namespace
 
 std::string FileUtils::strip_trailing_separators(std::string path) {
@@ -31,7 +27,7 @@ std::string FileUtils::get_temporary_file_path(const std::string& prefix, const 
                                                const char* temp_dir) {
     const std::string name_template = prefix + "XXXXXX" + suffix;
     if (name_template.size() >= template_buffer_size)
-        throw tobrin_exception("Unable to create temp file: " + error_text(ENAMETOOLONG), ENAMETOOLONG);
+        throw tobrin_exception("Unable to create temp file: " + PosixUtils::str_error(ENAMETOOLONG), ENAMETOOLONG);
 
     const std::string path_template = create_path(temp_dir ? temp_dir : "", name_template);
     std::vector<char> path(path_template.begin(), path_template.end());
@@ -40,7 +36,7 @@ std::string FileUtils::get_temporary_file_path(const std::string& prefix, const 
     const int fd = mkstemps(path.data(), static_cast<int>(suffix.size()));
     if (fd < 0) {
         const int err = errno;
-        throw tobrin_exception("Unable to create temp file: " + error_text(err), err);
+        throw tobrin_exception("Unable to create temp file: " + PosixUtils::str_error(err), err);
     }
     close(fd);
     return std::string(path.data());
