@@ -135,6 +135,22 @@ TEST(Fmhost, BenchCallsFromSeveralThreads) {
     EXPECT_EQ(lines[2], "error 5");
 }
 
+TEST(Fmhost, BenchChecksEachResultAgainstItsThreadAndCall) {
+    // Each call computes from its own thread and call number; an expectation
+    // that misses every call on thread 1 is reported with the first miss.
+    const ProcessResult good =
+        fmhost({"--threads", "3", "--expect", "{thread}-{call}"}, {"bench {thread} & \"-\" & {call} 20"});
+    EXPECT_EQ(good.exit_code, 0) << good.out << good.err;
+    EXPECT_THAT(good.out, HasSubstr("bench calls=60 "));
+    EXPECT_THAT(good.out, Not(HasSubstr("mismatches")));
+
+    const ProcessResult bad = fmhost({"--threads", "2", "--expect", "{call}"}, {"bench {thread} + {call} 5"});
+    EXPECT_EQ(bad.exit_code, 1);
+    const auto lines = lines_of(bad.out);
+    ASSERT_EQ(lines.size(), 2u) << bad.out;
+    EXPECT_THAT(lines[1], MatchesRegex("mismatches=5 first: thread 1 call [0-4]: got \"[1-5]\", expected \"[0-4]\""));
+}
+
 struct ExitCase {
     const char* name;
     std::vector<std::string> arguments;  // after the fmhost binary

@@ -14,6 +14,7 @@ const char* const kUsage =
     "  --file NAME=PATH      attach an SQLite database as host file NAME (first = current file)\n"
     "  --script NAME         declare a host script (repeatable)\n"
     "  --threads N           host threads for bench (default 1)\n"
+    "  --expect TEXT         bench: every result must read TEXT ({thread}, {call} filled in)\n"
     "commands (one argument each; read line by line from standard input when none is given):\n"
     "  eval EXPR | step NAME [ARG] | idle [LEVEL] | session-end [ID] | file-end [SESSION FILE]\n"
     "  functions | strings | shutdown | load | bench EXPR N\n";
@@ -80,6 +81,9 @@ Options parse_options(const std::vector<std::string>& arguments) {
                 ranged_option<FMX_Int16>(name, reader.value_of(name, inline_value, has_inline), INT16_MIN, INT16_MAX);
         } else if (name == "--threads") {
             options.threads = ranged_option<unsigned>(name, reader.value_of(name, inline_value, has_inline), 1, 256);
+        } else if (name == "--expect") {
+            options.bench_expect = reader.value_of(name, inline_value, has_inline);
+            if (options.bench_expect.empty()) throw UsageError("--expect needs a text");
         } else if (name == "--script") {
             std::string script = reader.value_of(name, inline_value, has_inline);
             if (script.empty()) throw UsageError("--script needs a name");

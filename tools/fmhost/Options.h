@@ -17,6 +17,9 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> files;  // host file name, SQLite path
     std::vector<std::string> scripts;
     unsigned threads = 1;
+    // For bench: what every result must read, with {thread} and {call} filled
+    // in as in the expression; empty: results are not checked.
+    std::string bench_expect;
     bool help = false;
     std::string plugin_path;
     std::vector<std::string> commands;  // none: read them from standard input

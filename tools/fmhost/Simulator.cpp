@@ -294,14 +294,16 @@ Outcome Simulator::bench(const std::string& arguments) {
     const std::string expression = last_blank == std::string::npos ? std::string() : arguments.substr(0, last_blank);
     if (!count || *count < 1 || *count > kMaxBenchCalls || expression.find_first_not_of(' ') == std::string::npos)
         return complain(Outcome::Fatal, "bench needs an expression and a call count from 1 to {}", kMaxBenchCalls);
-    const BenchResult result = run_bench(expression, static_cast<std::uint64_t>(*count), options_.threads);
+    const BenchResult result =
+        run_bench(expression, static_cast<std::uint64_t>(*count), options_.threads, options_.bench_expect);
     say("bench calls={} threads={} calls_per_second={:.0f} p50_us={:.2f} p99_us={:.2f}", result.calls, options_.threads,
         result.calls_per_second, result.p50_microseconds, result.p99_microseconds);
+    if (result.mismatches != 0) say("mismatches={} first: {}", result.mismatches, result.first_mismatch);
     if (result.first_error != 0) {
         say("error {}", result.first_error);
         return Outcome::Failed;
     }
-    return Outcome::Succeeded;
+    return result.mismatches == 0 ? Outcome::Succeeded : Outcome::Failed;
 }
 
 }  // namespace fmhost
