@@ -11,7 +11,7 @@ else
 BUILD_DIR  ?= build-san-$(subst $(comma),-,$(SANITIZE))
 endif
 
-.PHONY: all deps configure build test bench demo clean
+.PHONY: all deps configure build test bench fuzz demo clean
 
 all: build
 
@@ -30,6 +30,12 @@ test: build
 
 bench: build
 	@scripts/run-bench.sh $(BUILD_DIR)
+
+# Long libFuzzer runs in a clang tree of their own (build-fuzz); FUZZ_SECONDS
+# per target.
+FUZZ_SECONDS ?= 300
+fuzz: deps
+	@scripts/run-fuzz.sh --build-dir build-fuzz --seconds $(FUZZ_SECONDS) --jobs $(JOBS)
 
 demo: build
 	@scripts/run-demo.sh $(BUILD_DIR)

@@ -1,5 +1,9 @@
 #include "CallbackReply.h"
 
+#include <cstdio>
+#include <memory>
+#include <utility>
+
 #include "util/StreamUtils.h"
 
 namespace corvane {
@@ -28,6 +32,16 @@ CallbackReply& CallbackReply::add_byte(bool value) {
 CallbackReply& CallbackReply::add_text(std::vector<uint16_t> units) {
     auto text = std::make_shared<const std::u16string>(units.begin(), units.end());
     fields.emplace_back([text](FILE_PTR out) { StreamUtils::write_unicode_bytes(*text, out); });
+    return *this;
+}
+
+CallbackReply& CallbackReply::add_raw_bytes(std::vector<uint8_t> bytes) {
+    auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    fields.emplace_back([shared](FILE_PTR out) {
+        // A short write shows in the stream's error flag, which the sender checks.
+        if (!shared->empty()) std::fwrite(shared->data(), 1, shared->size(), out);
+        std::fflush(out);
+    });
     return *this;
 }
 

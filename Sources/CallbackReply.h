@@ -46,6 +46,8 @@ public:
     CallbackReply& add_byte(bool value);
     // A unicode field.
     CallbackReply& add_text(std::vector<uint16_t> units);
+    // Bytes as they are, without a count: the child knows how many to expect.
+    CallbackReply& add_raw_bytes(std::vector<uint8_t> bytes);
 
     template <class Holder>
     void hold_after_answer(Holder object) {

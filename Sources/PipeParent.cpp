@@ -6,10 +6,7 @@ namespace corvane {
 
 PipeParent::PipeParent() = default;
 
-// The shutdown sequence (functions withdrawn, the child asked to end and
-// ended) runs here once the object drives a child of its own; what the object
-// owns is always released.
-PipeParent::~PipeParent() { close_pipes(); }
+// The destructor, which shuts the child down, is in PipeParentShutdown.cpp.
 
 bool PipeParent::is_server(FMX_Application application_type) {
     switch (application_type) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -23,6 +24,7 @@
 #include "util/LogManager.h"
 #include "util/StreamUtils.h"
 #include "util/lin/ProcessUtils.h"
+#include "util/lin/UniqueFd.h"
 
 namespace corvane {
 
@@ -58,6 +60,10 @@ public:
     static constexpr int32_t max_sql_parameter_count = 65535;
     // Bytes of a stray message collected for the log after a bad separator.
     static constexpr size_t max_separator_diagnostic_bytes = 4096;
+    // Bytes of container data the child may send or ask for in one callback
+    // (stream data, a file, an appended piece); larger or negative counts end
+    // the exchange before anything is allocated.
+    static constexpr int32_t max_container_byte_count = 1 << 30;
 
     PipeParent();
     ~PipeParent();
@@ -148,6 +154,13 @@ public:
                                std::string resource_dir_path, std::string user_home_dir, std::string java_bin_path,
                                bool headless, FMInitParams init_params);
 
+    // The start-up handshake's waits: for each stream's result, and for the
+    // first byte on each stream. Tests shorten them.
+    std::chrono::milliseconds startup_timeout = std::chrono::seconds(30);
+    std::chrono::milliseconds startup_first_byte_timeout = std::chrono::seconds(10);
+    // The PID record of a launched child goes under orphan_pid_folder, the
+    // root that shutdown cleans.
+
     // --- Log files and levels ----------------------------------------------------
     std::string& get_log_dir();
     std::string get_next_log_file_path(std::string log_file_dir, std::string log_file_name_less_ext);
@@ -164,6 +177,50 @@ public:
     void java_log(const std::string& message, const std::string& quad_char);
     void terminate_logging_thread();
 
+    // --- Log set-up stages and relay control ------------------------------------
+    // Where server hosts keep their logs and who owns that folder, where the
+    // start-up log goes, and the largest statement the relay keeps whole.
+    // Tests point the folders at scratch space and the owner at existing
+    // accounts.
+    static constexpr const char* default_server_log_dir = "/opt/FileMaker/FileMaker Server/Logs/VelmoraPlugin Logs";
+    static constexpr const char* default_server_log_user = "fmserver";
+    static constexpr const char* default_server_log_group = "fmsadmin";
+    static constexpr const char* default_startup_log_dir = "/tmp";
+    static constexpr size_t default_max_log_statement_bytes = 1 << 20;
+    // The bridge's own statements: a time-stamp line, then level and text.
+    static constexpr const char* native_log_format = "%b %d, %Y %I:%M:%S %p C++ <Native>%n{}: [C++] {}%n";
+    std::string server_log_dir = default_server_log_dir;
+    std::string server_log_user = default_server_log_user;
+    std::string server_log_group = default_server_log_group;
+    std::string startup_log_dir = default_startup_log_dir;
+    size_t max_log_statement_bytes = default_max_log_statement_bytes;
+
+    // When the object is created: a fresh start-up log in startup_log_dir,
+    // made the default logger "temp_" + quad char.
+    void open_startup_log(const std::string& manifest_plugin_name, const std::string& plugin_quad_char);
+    // During initialisation once the child runs: the permanent log (start-up
+    // log copied in, "cpp_" and "java_" loggers) and the relay thread.
+    void open_permanent_log();
+    // Starts the relay in g_logging_thread; nothing when the child's
+    // standard error is not open.
+    void start_logging_thread();
+    // At shutdown, after terminate_logging_thread: removes the start-up log
+    // of an initialised object (a failed one keeps it for diagnosis).
+    void delete_startup_log();
+
+private:
+    // Ends the relay without closing the stream it reads.
+    void stop_logging_thread();
+    // Waits until fd has a byte (or its end); throws the relay's shutdown
+    // error once a stop is requested and nothing more is waiting.
+    void wait_for_log_byte(int fd);
+
+    // Signalled by stop_logging_thread; the rest is the relay thread's own.
+    UniqueFd relay_stop_event;
+    bool relay_stopping = false;
+    size_t relay_bytes_after_stop = 0;
+
+public:
     // --- Re-entry ------------------------------------------------------------------
     // True while the calling thread acts on a child's callback (a host
     // operation such as evaluating an expression). A plug-in function that
@@ -171,6 +228,19 @@ public:
     // child's side of this thread is waiting for the callback's answer.
     static bool is_serving_callback_on_current_thread();
 
+    // --- Initialisation (PipeParentInit.cpp) ---------------------------------------
+    // Starts the child, moves logging to its permanent file and sends the init
+    // message; once the child accepts it the plug-in is enabled (65 in the
+    // block of the host call being served). A failure leaves -2 there and, when
+    // this is the bridge's pipeParent, destroys the object: nothing of it may be
+    // used once this returns without is_init().
+    void init_plugin(FMInitParams init_params, bool create_logger);
+
+private:
+    // Sends the init message and returns the child's answer.
+    int32_t send_init_command(const std::string& version_string);
+
+public:
     // --- State ---------------------------------------------------------------
     FMInitParams init_params;
     std::map<std::string, std::string> g_plugin_attributes;
@@ -316,6 +386,110 @@ private:
     PreparedCallback on_get_data_vect_data(const CallbackRequest& request);
     PreparedCallback on_execute_sql_13(const CallbackRequest& request);
     PreparedCallback on_read_bytes_from_fm_text(const CallbackRequest& request);
+
+    // Container callbacks (PipeParentContainerCallbacks.cpp).
+    PreparedCallback on_get_fm_data_as_fm_binary(const CallbackRequest& request);
+    PreparedCallback on_get_stream_count(const CallbackRequest& request);
+    PreparedCallback on_get_stream_type(const CallbackRequest& request);
+    PreparedCallback on_get_stream_data(const CallbackRequest& request);
+    PreparedCallback on_add_stream_data(const CallbackRequest& request);
+    PreparedCallback on_remove_stream(const CallbackRequest& request);
+    PreparedCallback on_get_stream_size(const CallbackRequest& request);
+    PreparedCallback on_get_stream_total_size(const CallbackRequest& request);
+    PreparedCallback on_create_fm_binary(const CallbackRequest& request);
+    PreparedCallback on_add_stream_fnam(const CallbackRequest& request);
+    PreparedCallback on_add_stream_size(const CallbackRequest& request);
+    PreparedCallback on_write_fm_binary_to_fm_data(const CallbackRequest& request);
+    PreparedCallback on_get_stream_fnam(const CallbackRequest& request);
+    PreparedCallback on_create_fm_binary_from_file(const CallbackRequest& request);
+    PreparedCallback on_create_fm_binary_from_bytes(const CallbackRequest& request);
+    PreparedCallback on_create_fm_binary_with_context(const CallbackRequest& request);
+    PreparedCallback on_append_fm_binary_with_context(const CallbackRequest& request);
+    PreparedCallback on_close_fm_binary_with_context(const CallbackRequest& request);
+    // The thread's newest streaming context; throws when it has none. The
+    // caller holds token_lock.
+    FMX_UInt32 latest_binary_context(const CallbackRequest& request) const;
+
+    // Text-style callbacks (PipeParentStyleCallbacks.cpp).
+    PreparedCallback on_create_char_style(const CallbackRequest& request);
+    PreparedCallback on_set_face(const CallbackRequest& request);
+    PreparedCallback on_set_font_id(const CallbackRequest& request);
+    PreparedCallback on_set_font_size(const CallbackRequest& request);
+    PreparedCallback on_set_color(const CallbackRequest& request);
+    PreparedCallback on_get_face(const CallbackRequest& request);
+    PreparedCallback on_get_font_id(const CallbackRequest& request);
+    PreparedCallback on_get_font_size(const CallbackRequest& request);
+    PreparedCallback on_set_char_style(const CallbackRequest& request);
+    PreparedCallback on_get_char_style(const CallbackRequest& request);
+    PreparedCallback on_get_default_char_style(const CallbackRequest& request);
+
+    // Host UI and environment callbacks: scripts, calculations and SQL
+    // (PipeParentEnvironmentCallbacks.cpp), window and desktop services
+    // (PipeParentWindowCallbacks.cpp).
+    PreparedCallback on_trigger_script(const CallbackRequest& request);
+    PreparedCallback on_evaluate_expression(const CallbackRequest& request);
+    PreparedCallback on_execute_sql_11(const CallbackRequest& request);
+    PreparedCallback on_on_error(const CallbackRequest& request);
+    PreparedCallback on_store_dll_path(const CallbackRequest& request);
+    PreparedCallback on_get_manifest_attributes(const CallbackRequest& request);
+    PreparedCallback on_bring_app_window_to_front(const CallbackRequest& request);
+    PreparedCallback on_bring_process_window_to_front(const CallbackRequest& request);
+    PreparedCallback on_set_fm_as_parent_window(const CallbackRequest& request);
+    PreparedCallback on_show_file_chooser(const CallbackRequest& request);
+    PreparedCallback on_get_fm_window_coordinates(const CallbackRequest& request);
+    PreparedCallback on_show_faux_window(const CallbackRequest& request);
+    PreparedCallback on_get_active_window_name(const CallbackRequest& request);
+    PreparedCallback on_get_fm_window_handle(const CallbackRequest& request);
+    PreparedCallback on_enable_fm_window(const CallbackRequest& request);
+    PreparedCallback on_disable_fm_window(const CallbackRequest& request);
+    PreparedCallback on_disable_window_management(const CallbackRequest& request);
+    PreparedCallback on_register_scroll_event(const CallbackRequest& request);
+    // Refuses, before any lock is taken, a command or message from a thread
+    // that is acting on a callback: its exchange is waiting for that
+    // callback's answer, and the locks it would wait on are its own.
+    static void throw_if_serving_callback();
+
+public:
+    // --- Plug-in functions, script steps and shutdown ------------------------------
+    // (PipeParentRegistration.cpp, PipeParentFunctionCall.cpp,
+    // PipeParentShutdown.cpp; the host's entry do_function is declared in
+    // PipeParentFunctionCall.h.)
+
+    // How long shutdown waits for the child's answer to its shutdown message.
+    static constexpr std::chrono::milliseconds shutdown_answer_wait{1000};
+    // The root of the PID records that shutdown cleans of dead hosts' entries.
+    // Tests point it at a scratch folder.
+    std::string orphan_pid_folder = ProcessUtils::get_pid_folder();
+
+    // Records a function or script step; an id already recorded keeps its
+    // first record (false then).
+    bool record_plugin_function(const PluginFunction& function);
+    std::optional<PluginFunction> find_plugin_function(int16_t id) const;
+    // Withdraws every recorded function and script step from the host; the
+    // records stay.
+    void unregister_all_functions();
+    // Empties the error the child last reported for the thread; the entry stays.
+    void drop_last_plugin_exception(int64_t thread_id);
+
+private:
+    // Guards plugin_functions: callbacks of any exchange record entries while
+    // host threads look them up. A leaf lock.
+    mutable std::mutex plugin_functions_lock;
+
+    // Registration callbacks (PipeParentRegistration.cpp).
+    PreparedCallback on_unregister_function(const CallbackRequest& request);
+    PreparedCallback on_register_function(const CallbackRequest& request);
+    PreparedCallback on_unregister_script_step(const CallbackRequest& request);
+    PreparedCallback on_register_script_step(const CallbackRequest& request);
+
+    // Steps of shutdown (PipeParentShutdown.cpp).
+    void shut_down_child();
+    void end_child_of_failed_init();
+    void abandon_unanswered_shutdown();
+    void close_write_pipe_if_idle();
+    void delete_orphaned_pid_records();
+    void kill_child() noexcept;
+    void release_remaining_resources() noexcept;
 
     // Handlers still to come, each with its entry in callback_handlers():
     //  - registration: unregister_function, register_function,

@@ -41,6 +41,7 @@ private:
 void PipeParent::send_msg(CodeToChild code_to_child, const std::string& quad_char,
                           const PipeMessageSource& pipe_message_source, int64_t thread_id_for_msg, uint64_t file_id,
                           uint64_t session_id, const fmx::ExprEnv& environment) const {
+    throw_if_serving_callback();
     if (code_to_child == CodeToChild::shutdown) LogManager::debug("send_msg: shutdown");
     throw_if_channel_broken();
 
@@ -92,6 +93,12 @@ void PipeParent::send_msg(CodeToChild code_to_child, const std::string& quad_cha
         throw tobrin_exception(channel_broken_message());
     }
     LogManager::debug("Unlocking output lock for thread: {:d}", thread_id_for_msg);
+}
+
+void PipeParent::throw_if_serving_callback() {
+    if (is_serving_callback_on_current_thread())
+        throw tobrin_exception(
+            "A plug-in function cannot be called while the same thread serves a callback of the plug-in");
 }
 
 void PipeParent::consume_separator() const {

@@ -25,7 +25,21 @@ auto read_from_child(const PipeParent& parent, Read read) -> decltype(read()) {
     }
 }
 
+// How many callbacks this thread is acting on; a depth rather than a flag so
+// that an inner scope can never clear it for an outer one.
+thread_local int callbacks_served_on_this_thread = 0;
+
+class ServingCallback {
+public:
+    ServingCallback() { ++callbacks_served_on_this_thread; }
+    ~ServingCallback() { --callbacks_served_on_this_thread; }
+    ServingCallback(const ServingCallback&) = delete;
+    ServingCallback& operator=(const ServingCallback&) = delete;
+};
+
 }  // namespace
+
+bool PipeParent::is_serving_callback_on_current_thread() { return callbacks_served_on_this_thread > 0; }
 
 void PipeParent::register_exchange(int64_t thread_id) {
     std::lock_guard<std::mutex> registry(exchange_registry_lock);
@@ -52,6 +66,7 @@ int32_t PipeParent::send_cmd(CodeToChild code_to_child, const std::string& quad_
                              const PipeMessageSource& pipe_message_source, bool expect_result,
                              int64_t thread_id_for_msg, uint64_t file_id, uint64_t session_id,
                              const fmx::ExprEnv& environment) {
+    throw_if_serving_callback();
     const int64_t calling_thread_id = ThreadUtils::get_current_thread_id_as_int();
     const int64_t current_thread_id = thread_id_for_msg > 0 ? thread_id_for_msg : calling_thread_id;
     LogManager::fine("Current thread ID: {:d}. Thread ID for message: {:d}. Thread ID as int: {:d}",
@@ -184,6 +199,9 @@ void PipeParent::handle_child_response(CodeToParent response_code, const std::st
     CallbackReply reply;
     try {
         std::lock_guard<std::mutex> tokens(token_lock);
+        // The host may call this bridge's plug-in functions from here; they
+        // must learn that this thread cannot relay them.
+        const ServingCallback serving;
         reply = act();
     } catch (const tobrin_exception&) {
         throw;

@@ -10,6 +10,7 @@ packages=(
   libsqlite3-dev
   openjdk-17-jdk-headless junit5
   binutils file
+  clang-14 libclang-rt-14-dev
 )
 if [[ -n "${EXTRA_PACKAGES:-}" ]]; then
   read -r -a extra <<<"$EXTRA_PACKAGES"

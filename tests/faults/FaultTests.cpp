@@ -36,6 +36,18 @@ std::vector<std::string> fmhost_argv(const std::vector<std::string>& options, co
 
 pid_t child_pid_from(const std::string& line) { return static_cast<pid_t>(std::stol(line)); }
 
+// The commands' results: the last lines of the output, after the wrapper's
+// progress lines on loading.
+std::vector<std::string> results_of(const std::string& out, size_t commands) {
+    const auto lines = lines_of(out);
+    if (lines.size() < commands) return lines;
+    return std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(commands), lines.end());
+}
+
+bool is_number(const std::string& line) {
+    return !line.empty() && line.find_first_not_of("0123456789") == std::string::npos;
+}
+
 struct FaultCase {
     const char* name;
     const char* fault;         // the call that misbehaves
@@ -53,8 +65,9 @@ TEST_P(ChildFault, HostSurvivesAndLeavesNoProcess) {
         run_process(fmhost_argv({}, {"eval FLT_Pid", std::string("eval ") + fault.fault, "eval FLT_Echo(\"after\")"}));
     const auto elapsed = Clock::now() - began;
 
-    const auto lines = lines_of(run.out);
+    const auto lines = results_of(run.out, 3);
     ASSERT_EQ(lines.size(), 3u) << run.out << run.err;
+    ASSERT_TRUE(is_number(lines[0])) << run.out << run.err;
     const pid_t child = child_pid_from(lines[0]);
     if (fault.call_fails) {
         EXPECT_THAT(lines[1], StartsWith("error ")) << run.err;
@@ -89,8 +102,9 @@ TEST(ChildFault, ChildThatIgnoresShutdownAndSigtermIsStillEnded) {
     const auto began = Clock::now();
     const ProcessResult run = run_process(fmhost_argv({}, {"eval FLT_Pid", "eval FLT_BecomeStubborn"}));
     const auto elapsed = Clock::now() - began;
-    const auto lines = lines_of(run.out);
+    const auto lines = results_of(run.out, 2);
     ASSERT_EQ(lines.size(), 2u) << run.out << run.err;
+    ASSERT_TRUE(is_number(lines[0])) << run.out << run.err;
     EXPECT_EQ(lines[1], "stubborn");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_LT(elapsed, bounded_run);
@@ -104,7 +118,10 @@ class HostDeath : public testing::TestWithParam<int> {};
 TEST_P(HostDeath, NoChildSurvivesItsHost) {
     fault_test::HostProcess host(fmhost_argv({}, {}));
     host.send_line("eval FLT_Pid");
-    const auto pid_line = host.read_line(std::chrono::seconds(30));
+    std::optional<std::string> pid_line;
+    do {
+        pid_line = host.read_line(std::chrono::seconds(30));
+    } while (pid_line.has_value() && !is_number(*pid_line));
     ASSERT_TRUE(pid_line.has_value()) << "the plug-in did not start";
     const pid_t child = child_pid_from(*pid_line);
     ASSERT_FALSE(fault_test::process_gone(child));

@@ -61,8 +61,15 @@ public:
     static std::string get_pid_folder();
 
     // Removes the records of children whose host process has died, killing
-    // such children that still run.
-    static void delete_orphaned_pids(const std::string& pid_folder);
+    // such children that still run. Only the layout of the records is walked:
+    // pid_folder/CODE/PARENT/CHILD.pid, with PARENT and CHILD decimal ids; a
+    // recorded child is killed only while it runs this system's child program.
+    static void delete_orphaned_pids(const std::string& pid_folder = "/tmp");
+
+    // Creates the empty record pid_folder/quad_char/<this process>/<child>.pid
+    // with any missing folders and returns its path. Throws tobrin_exception
+    // when a folder cannot be created; a file that cannot be created is logged.
+    static std::string create_pid_file(const std::string& pid_folder, const std::string& quad_char, PID_T child);
 };
 
 }  // namespace corvane
