@@ -64,7 +64,7 @@ for target in "${targets[@]}"; do
   [[ -f $root/fuzz/${target%_fuzzer}.dict ]] && options+=(-dict="$root/fuzz/${target%_fuzzer}.dict")
   echo "Fuzzing $target for ${seconds}s (log: $log)"
   if "$build_dir/bin/$target" "${options[@]}" "$work" "$seeds" >"$log" 2>&1; then
-    grep -E '^#[0-9]+ +DONE' "$log" | tail -n 1 || true
+    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
   else
     echo "$target found a fault; reproducer in $artifacts" >&2
     tail -n 60 "$log" >&2
