@@ -491,12 +491,6 @@ private:
     void kill_child() noexcept;
     void release_remaining_resources() noexcept;
 
-    // Handlers still to come, each with its entry in callback_handlers():
-    //  - registration: unregister_function, register_function,
-    //    unregister_script_step, register_script_step (with do_function);
-    //  - host UI and environment: trigger_script, evaluate_expression,
-    //    execute_sql_11, the window codes 64-78;
-    //  - containers and text styles: codes 22, 24-34, 37-44, 48-50, 58-63.
     // The clipboard codes 6-8 and unused (79) have no handler on this
     // platform.
 };

@@ -31,10 +31,6 @@ const std::unordered_map<CodeToParent, PipeParent::CallbackHandler>& PipeParent:
         {C::execute_sql_13, &PipeParent::on_execute_sql_13},
         {C::read_bytes_from_fm_text, &PipeParent::on_read_bytes_from_fm_text},
 
-        // Registration of functions and script steps (codes 2-5), host UI and
-        // environment (9-11, 64-78), containers and text styles (22, 24-34,
-        // 37-44, 48-50, 58-63) get their entries here with their handlers.
-
         // Registration of plug-in functions and script steps.
         {C::unregister_function, &PipeParent::on_unregister_function},
         {C::register_function, &PipeParent::on_register_function},
