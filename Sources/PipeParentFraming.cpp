@@ -6,6 +6,7 @@
 
 #include "BridgeState.h"
 #include "FMUtils.h"
+#include "FrameWriter.h"
 #include "PipeParent.h"
 #include "SigpipeGuard.h"
 #include "exception/TobrinException.h"
@@ -62,9 +63,10 @@ void PipeParent::send_msg(CodeToChild code_to_child, const std::string& quad_cha
     throw_if_channel_broken();
     if (parent_write_fp == nullptr) throw tobrin_exception("No channel to the plug-in child process is open");
 
-    FILE_PTR out = parent_write_fp;
     SigpipeGuard no_sigpipe;
+    FrameWriter frame(parent_write_fp);
     try {
+        FILE_PTR out = frame.stream();
         StreamUtils::write_int64_bytes(thread_id, out);
         if (!quiet && has_environment_ids) {
             LogManager::debug("Writing session ID: {:d}", session_id);
@@ -83,14 +85,15 @@ void PipeParent::send_msg(CodeToChild code_to_child, const std::string& quad_cha
         if (!quiet) LogManager::debug("Writing separator");
         StreamUtils::putc(-1, out);
         StreamUtils::flush_file_ptr(out);
+        frame.finish();
     } catch (const std::exception& e) {
-        // Part of a frame is out: the child can no longer find where the next one starts.
-        mark_channel_broken(fmt::format("a message to the child process was cut short: {}", e.what()));
+        // A frame that failed before any of it left is simply not sent; once
+        // part of it is out, the child can no longer find where the next one starts.
+        if (frame.has_handed_over()) {
+            mark_channel_broken(fmt::format("a message to the child process was cut short: {}", e.what()));
+            throw tobrin_exception(channel_broken_message());
+        }
         throw;
-    }
-    if (std::ferror(out)) {
-        mark_channel_broken("a message could not be written to the child process");
-        throw tobrin_exception(channel_broken_message());
     }
     LogManager::debug("Unlocking output lock for thread: {:d}", thread_id_for_msg);
 }

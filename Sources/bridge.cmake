@@ -39,6 +39,18 @@ target_link_options(Tobrin3 PRIVATE
   LINKER:--version-script=${BRIDGE_EXPORTS_MAP})
 set_property(TARGET Tobrin3 APPEND PROPERTY LINK_DEPENDS ${BRIDGE_EXPORTS_MAP})
 
+# Plug-in files carry the bridge without its debugging sections: the wrapper
+# copies the bridge out of the plug-in file at every load, and the sections
+# are thirty times the code. Sanitizer builds keep them for readable reports.
+if(NOT SANITIZE AND CMAKE_OBJCOPY)
+  set(BRIDGE_PACKED_FILE ${CMAKE_LIBRARY_OUTPUT_DIRECTORY}/Tobrin3-packed.fmx)
+  add_custom_command(TARGET Tobrin3 POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --strip-debug $<TARGET_FILE:Tobrin3> ${BRIDGE_PACKED_FILE}
+    BYPRODUCTS ${BRIDGE_PACKED_FILE}
+    VERBATIM)
+  set_target_properties(Tobrin3 PROPERTIES FMX_PACKED_FILE ${BRIDGE_PACKED_FILE})
+endif()
+
 # The example plug-in packed with this build's wrapper and bridge:
 # lib/Example.fmx, ready for the host simulator. The Java archive is made in
 # java/, which is read after this file, hence the call at the end of the

@@ -5,8 +5,10 @@
 # marker, the bridge and the JAR end to end, written by the fmxpack tool. NAME
 # becomes a target that is built by default. A relative OUTPUT is taken in the
 # current binary folder. JAR may name a target made by add_jar(); BRIDGE and
-# WRAPPER may name library targets. WRAPPER defaults to the wrapper of this
-# build, BRIDGE to the target named by FMX_BRIDGE_TARGET.
+# WRAPPER may name library targets; a library whose FMX_PACKED_FILE property
+# names a file (the bridge: a copy without debugging sections) is packed as
+# that file. WRAPPER defaults to the wrapper of this build, BRIDGE to the
+# target named by FMX_BRIDGE_TARGET.
 
 set(FMX_BRIDGE_TARGET "Tobrin3" CACHE STRING
     "Target of the bridge shared object that plug-in files carry by default")
@@ -16,9 +18,14 @@ set(FMX_BRIDGE_TARGET "Tobrin3" CACHE STRING
 function(_fmx_package_input value out_file out_depends)
   if(TARGET ${value})
     get_target_property(jar_file ${value} JAR_FILE)
+    get_target_property(packed_file ${value} FMX_PACKED_FILE)
     if(jar_file)
       set(${out_file} ${jar_file} PARENT_SCOPE)
       set(${out_depends} ${value} ${jar_file} PARENT_SCOPE)
+    elseif(packed_file)
+      # A library that names the copy of itself meant for packing.
+      set(${out_file} ${packed_file} PARENT_SCOPE)
+      set(${out_depends} ${value} PARENT_SCOPE)
     else()
       set(${out_file} $<TARGET_FILE:${value}> PARENT_SCOPE)
       set(${out_depends} ${value} PARENT_SCOPE)

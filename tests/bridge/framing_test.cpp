@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BridgeFixture.h"
+#include "FrameWriter.h"
 #include "util/lin/ThreadUtils.h"
 
 namespace corvane {
@@ -72,7 +73,7 @@ TEST_F(FramingTest, ThreadIdZeroOrNegativeTagsTheCallingThread) {
 }
 
 TEST_F(FramingTest, ConcurrentSendersProduceWholeFrames) {
-    // Every field is flushed on its own, so interleaved frames would show.
+    // Interleaved fields of different senders would show in the bodies.
     constexpr int frames_per_thread = 200;
     const std::vector<int64_t> senders = {41, 42, 43};
     std::vector<std::thread> threads;
@@ -112,6 +113,47 @@ TEST_F(FramingTest, ChildThatStopsReadingBreaksTheChannelWithoutKillingTheHost) 
     } catch (const tobrin_exception& e) {
         EXPECT_EQ(std::string(e.what()).rfind("The channel to the plug-in child process is broken: ", 0), 0u);
     }
+}
+
+TEST_F(FramingTest, BodyThatFailsBeforeAnyByteLeftKeepsTheChannel) {
+    const PipeMessageSource failing = [](FILE_PTR out) {
+        StreamUtils::write_int32_bytes(5, out);
+        throw tobrin_exception("the body cannot be written");
+    };
+    try {
+        parent.send_msg(CodeToChild::do_function, "Abcd", failing, 7, 0, 0, environment_11_22);
+        FAIL() << "a failing body was reported as sent";
+    } catch (const tobrin_exception& e) {
+        EXPECT_STREQ(e.what(), "the body cannot be written");
+    }
+    EXPECT_FALSE(parent.is_channel_broken());
+    EXPECT_TRUE(child.nothing_sent());
+
+    parent.send_msg(CodeToChild::session_ended, "Abcd", PipeMessageSource(), 8, 0, 0, environment_11_22);
+    EXPECT_EQ(child.read_frame().thread_id, 8);
+    child.expect_separator();
+}
+
+TEST_F(FramingTest, FrameLargerThanThePipeArrivesWholeAndInOrder) {
+    // Larger than the staging threshold, so it leaves in pieces while the
+    // child reads.
+    Bytes body(3 * FrameWriter::spill_bytes + 17);
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    Bytes received;
+    std::thread reader([&] {
+        const ParentFrame frame = child.read_frame();
+        EXPECT_EQ(frame.thread_id, 7);
+        received = child.read(body.size());
+        child.expect_separator();
+    });
+    const PipeMessageSource large = [&body](FILE_PTR out) {
+        std::fwrite(body.data(), 1, body.size(), out);
+        StreamUtils::flush_file_ptr(out);
+    };
+    parent.send_msg(CodeToChild::do_function, "Abcd", large, 7, 0, 0, environment_11_22);
+    reader.join();
+    EXPECT_TRUE(received == body);
+    EXPECT_FALSE(parent.is_channel_broken());
 }
 
 TEST(ConsumeSeparator, ReportsTheStrayBytesAndStopsAtEndOfStream) {
