@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
@@ -75,6 +76,16 @@ std::string strip_blanks(const std::string& text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+// How many bytes may be read at once without passing the end of the token:
+// the token cannot end sooner than its length less the longest end of `seen`
+// that begins it. The first byte after the token thus stays in the pipe for
+// whoever reads the stream next, as a read of one byte at a time would leave it.
+size_t bytes_short_of_token(const std::string& seen, const std::string& token) {
+    for (size_t matched = std::min(seen.size(), token.size() - 1); matched > 0; --matched)
+        if (seen.compare(seen.size() - matched, matched, token, 0, matched) == 0) return token.size() - matched;
+    return token.size();
+}
+
 long whole_seconds(std::chrono::milliseconds duration) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(duration).count());
 }
@@ -143,8 +154,9 @@ bool read_startup_token(StartupStream stream, int fd, std::chrono::milliseconds 
         // Only the first byte has a time limit of its own.
         deadline.reset();
 
-        char byte = 0;
-        const ssize_t got = read(fd, &byte, 1);
+        char bytes[32];
+        const size_t wanted = std::min(sizeof bytes, bytes_short_of_token(tail, token));
+        const ssize_t got = read(fd, bytes, wanted);
         if (got < 0) {
             if (errno == EINTR) continue;
             const int read_error = errno;
@@ -155,14 +167,15 @@ bool read_startup_token(StartupStream stream, int fd, std::chrono::milliseconds 
             log_problem(stream, texts.ended);
             break;
         }
-        LogManager::fine("Pushing back {}", byte);
-        if (collected.size() < max_logged_startup_bytes) collected += byte;
-        tail += byte;
-        if (tail.size() > token.size()) tail.erase(0, tail.size() - token.size());
-        if (tail == token) {
-            token_arrived = true;
-            break;
+        for (ssize_t index = 0; index < got && !token_arrived; ++index) {
+            const char byte = bytes[index];
+            LogManager::fine("Pushing back {}", byte);
+            if (collected.size() < max_logged_startup_bytes) collected += byte;
+            tail += byte;
+            if (tail.size() > token.size()) tail.erase(0, tail.size() - token.size());
+            token_arrived = tail == token;
         }
+        if (token_arrived) break;
     }
 
     if (!collected.empty()) log_message_line(stream, strip_blanks(collected));
