@@ -38,7 +38,7 @@ public final class LogSetup {
             handler.setLevel(console.getLevel());
         }
         if (console != null && manager.getProperty(prefix + ".formatter") == null && console.getFormatter() != null) {
-            handler.setFormatter(console.getFormatter());
+            handler.setFormatter(FramedStderrHandler.fastEquivalent(console.getFormatter()));
         }
         root.addHandler(handler);
     }
