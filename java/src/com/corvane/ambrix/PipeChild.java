@@ -34,6 +34,7 @@ public final class PipeChild {
     public static void main(String[] args) {
         // Bound to the parent that started this process, before anything can take time.
         ParentWatcher.Probe parentProbe = ParentWatcher.forThisProcess();
+        StartupWarmUp.start();
         OutputStream standardError = new FileOutputStream(FileDescriptor.err);
         // Standard output belongs to the protocol alone; System.out is pointed at the log below.
         OutputStream protocolOut = new BufferedOutputStream(new FileOutputStream(FileDescriptor.out), PIPE_BUFFER_BYTES);

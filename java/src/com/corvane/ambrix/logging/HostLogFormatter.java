@@ -5,6 +5,7 @@ import java.io.StringWriter;
 import java.util.Locale;
 import java.util.TimeZone;
 import java.util.logging.Formatter;
+import java.util.logging.Level;
 import java.util.logging.LogManager;
 import java.util.logging.LogRecord;
 import java.util.logging.SimpleFormatter;
@@ -24,6 +25,7 @@ public final class HostLogFormatter extends Formatter {
         "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"
     };
     private static final long MILLIS_PER_DAY = 24L * 60 * 60 * 1000;
+    private static final String JDK_LEVEL_NAMES = "sun.util.logging.resources.logging";
     private static final String FORMAT_PROPERTY = "java.util.logging.SimpleFormatter.format";
 
     private final TimeZone zone;
@@ -63,7 +65,7 @@ public final class HostLogFormatter extends Formatter {
         }
         String newline = System.lineSeparator();
         text.append(newline);
-        text.append(record.getLevel().getLocalizedName()).append(": ").append(formatMessage(record));
+        text.append(levelName(record.getLevel())).append(": ").append(formatMessage(record));
         if (record.getThrown() != null) {
             StringWriter trace = new StringWriter();
             PrintWriter writer = new PrintWriter(trace);
@@ -73,6 +75,14 @@ public final class HostLogFormatter extends Formatter {
             text.append(trace);
         }
         return text.append(newline).toString();
+    }
+
+    /**
+     * The JDK's own levels are named the same in English; looking the name up in its resource
+     * bundle would load the bundle machinery for nothing.
+     */
+    private static String levelName(Level level) {
+        return JDK_LEVEL_NAMES.equals(level.getResourceBundleName()) ? level.getName() : level.getLocalizedName();
     }
 
     /** "MMM dd, yyyy h:mm:ss AM" in this formatter's time zone. */

@@ -80,7 +80,11 @@ class HostLogFormatterTest {
         parameters.setParameters(new Object[] {"x", 2});
         LogRecord thrown = record(1733832000000L, Level.SEVERE, "failed");
         thrown.setThrown(new IllegalStateException("broken", new RuntimeException("cause")));
-        for (LogRecord record : new LogRecord[] {noSource, noMethod, parameters, thrown}) {
+        // A level of a plug-in's own, named through a bundle of its own or not at all.
+        LogRecord ownLevel = record(1733832000000L, new Level("NOTICE", 850) {
+            private static final long serialVersionUID = 1L;
+        }, "own level");
+        for (LogRecord record : new LogRecord[] {noSource, noMethod, parameters, thrown, ownLevel}) {
             assertEquals(new SimpleFormatter().format(record), new HostLogFormatter().format(record),
                     record.getMessage());
         }
