@@ -71,16 +71,7 @@ void check_byte_count(int64_t count, const char* what) {
 Bytes read_counted_raw_bytes(FILE_PTR in, const char* what) {
     const int32_t count = StreamUtils::read32_be(in);
     check_byte_count(count, what);
-    Bytes bytes(static_cast<size_t>(count));
-    if (!bytes.empty() && std::fread(bytes.data(), 1, bytes.size(), in) != bytes.size()) {
-        if (std::ferror(in)) {
-            const int err = errno;
-            throw tobrin_exception(fmt::format("Error reading from child process: {}", PosixUtils::str_error(err)),
-                                   err);
-        }
-        throw tobrin_exception("Unexpected end of stream from child process");
-    }
-    return bytes;
+    return StreamUtils::read_announced_bytes(in, static_cast<size_t>(count));
 }
 
 // Up to `length` bytes of the file at `path` in a zero-filled buffer of

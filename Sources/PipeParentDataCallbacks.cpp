@@ -351,7 +351,6 @@ PipeParent::PreparedCallback PipeParent::on_execute_sql_13(const CallbackRequest
         throw tobrin_exception(fmt::format("Invalid SQL parameter count {:d} from child process (at most {:d})",
                                            parameter_count, max_sql_parameter_count));
     std::vector<Units> parameters;
-    parameters.reserve(static_cast<size_t>(parameter_count));
     for (int32_t i = 0; i < parameter_count; ++i) parameters.push_back(StreamUtils::read_unicode_bytes(parent_read_fp));
 
     return [request, sql = std::move(sql), file_name = std::move(file_name), column_separator, row_separator,

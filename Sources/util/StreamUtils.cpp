@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -29,6 +30,22 @@ void read_exactly(FILE_PTR stream, void* buf, size_t size) {
         throw tobrin_exception(fmt::format("Error reading from child process: {}", PosixUtils::str_error(err)), err);
     }
     throw tobrin_exception("Unexpected end of stream from child process");
+}
+
+// Reads `count` values whose count the child announced. The buffer grows
+// with what has arrived (at most doubling, from 64 KiB), so an absurd count
+// followed by a few bytes costs no more memory than those bytes.
+template <typename T>
+std::vector<T> read_announced(FILE_PTR stream, size_t count) {
+    constexpr size_t first_step = (64 * 1024) / sizeof(T);
+    std::vector<T> values;
+    while (values.size() < count) {
+        const size_t done = values.size();
+        const size_t next = std::min(count - done, std::max(first_step, done));
+        values.resize(done + next);
+        read_exactly(stream, values.data() + done, next * sizeof(T));
+    }
+    return values;
 }
 
 template <typename Int>
@@ -112,11 +129,14 @@ std::vector<uint16_t> StreamUtils::read_unicode_bytes(FILE_PTR stream) {
 
     const int32_t unicode_units = byte_length / 2 + byte_length % 2;
     LogManager::debug("Unicode unit length {:d}", unicode_units);
-    std::vector<uint16_t> units(static_cast<size_t>(unicode_units), 0);
     LogManager::debug("Started reading unicode bytes");
-    read_exactly(stream, units.data(), units.size() * sizeof(uint16_t));
+    std::vector<uint16_t> units = read_announced<uint16_t>(stream, static_cast<size_t>(unicode_units));
     LogManager::debug("Finished reading unicode bytes");
     return units;
+}
+
+std::vector<uint8_t> StreamUtils::read_announced_bytes(FILE_PTR stream, size_t count) {
+    return read_announced<uint8_t>(stream, count);
 }
 
 int StreamUtils::read_data(FILE_DES in, void* buf, int length) {

@@ -57,6 +57,9 @@ public:
     // (one byte more is consumed than announced). A negative count or one
     // above max_unicode_byte_length throws.
     static std::vector<uint16_t> read_unicode_bytes(FILE_PTR stream);
+    // Exactly `count` bytes whose count the child announced; memory is taken
+    // as they arrive, not up front. Ends as the other readers do.
+    static std::vector<uint8_t> read_announced_bytes(FILE_PTR stream, size_t count);
 
     // One read(2) call; its result unchanged. A negative length fails with
     // EINVAL instead of becoming a huge unsigned size.

@@ -1,6 +1,8 @@
 #include "util/StreamUtils.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -189,6 +191,43 @@ TEST(StreamUtils, UnicodeByteCountsOutsideTheBoundAreRefusedBeforeAllocating) {
             EXPECT_EQ(std::string(e.what()), fmt::format("Invalid unicode byte length {:d} from child process", count));
         }
     }
+}
+
+// A child that announces a large field and sends little of it must not make
+// the host reserve the whole field: run with a small data limit in a child
+// process, the readers end with the stream instead of running out of memory.
+// Sanitizer allocators reserve memory of their own, so the limit is left to
+// the plain build.
+TEST(StreamUtils, AnnouncedLengthsTakeMemoryOnlyAsBytesArrive) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the allocator of a sanitizer build does not keep to a data limit";
+#else
+    corvane::testing::ScopedTestLog log;
+    const auto ends_with_the_stream = [](const std::function<void(FILE*)>& read, const std::string& input) {
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit{64 << 20, 64 << 20};
+            setrlimit(RLIMIT_DATA, &limit);
+            PipeInput in(input);
+            try {
+                read(in.get());
+            } catch (const tobrin_exception& e) {
+                _exit(std::string(e.what()) == "Unexpected end of stream from child process" ? 0 : 1);
+            } catch (...) {
+                _exit(2);
+            }
+            _exit(3);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    const Bytes unicode_count = StreamUtils::get_int32_bytes(StreamUtils::max_unicode_byte_length);
+    EXPECT_TRUE(ends_with_the_stream([](FILE* in) { StreamUtils::read_unicode_bytes(in); },
+                                     std::string(unicode_count.begin(), unicode_count.end()) + "a\0b\0"));
+    EXPECT_TRUE(ends_with_the_stream([](FILE* in) { StreamUtils::read_announced_bytes(in, size_t{1} << 30); },
+                                     std::string(100, 'x')));
+#endif
 }
 
 TEST(StreamUtils, ReadDataIsOneReadCallAndRefusesNegativeLengths) {
