@@ -16,10 +16,15 @@ import java.util.List;
 import java.util.Map;
 import java.util.ServiceLoader;
 import java.util.SortedMap;
+import java.util.concurrent.CancellationException;
+import java.util.concurrent.ExecutionException;
 import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
 import java.util.concurrent.RejectedExecutionException;
+import java.util.concurrent.Future;
 import java.util.concurrent.ThreadFactory;
+import java.util.concurrent.TimeUnit;
+import java.util.concurrent.TimeoutException;
 import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.concurrent.atomic.AtomicInteger;
 import java.util.logging.Level;
@@ -78,6 +83,8 @@ public final class ChildSession {
     private final ExitHandler exitHandler;
     private final ExecutorService workers = Executors.newCachedThreadPool(new WorkerThreads());
     private final Map<Long, Exchange> exchanges = new HashMap<>();
+    /** Session and file hooks not yet known to be done; shutdown lets them finish first. */
+    private final List<Future<?>> pendingHooks = new ArrayList<>();
     private final AtomicBoolean exiting = new AtomicBoolean();
     private volatile InitCommand hostInfo;
     private volatile PluginRuntime runtime;
@@ -427,7 +434,7 @@ public final class ChildSession {
             return;
         }
         try {
-            workers.execute(() -> {
+            Future<?> running = workers.submit(() -> {
                 for (Plugin plugin : loaded.plugins) {
                     try {
                         hook.run(plugin);
@@ -436,6 +443,10 @@ public final class ChildSession {
                     }
                 }
             });
+            synchronized (pendingHooks) {
+                pendingHooks.removeIf(Future::isDone);
+                pendingHooks.add(running);
+            }
         } catch (RejectedExecutionException stopping) {
             LOG.fine("Not running the " + event + " hooks: the process is stopping");
         }
@@ -447,6 +458,8 @@ public final class ChildSession {
         PluginRuntime loaded = runtime;
         if (loaded != null) {
             Thread hooks = new Thread(() -> {
+                // Session and file hooks the host asked for before shutting down run first.
+                awaitPendingHooks(System.nanoTime() + TimeUnit.MILLISECONDS.toNanos(SHUTDOWN_HOOK_MILLIS));
                 for (Plugin plugin : loaded.plugins) {
                     try {
                         plugin.shutdown();
@@ -472,6 +485,25 @@ public final class ChildSession {
             LOG.fine("The shutdown answer could not be sent: " + e.getMessage());
         }
         LOG.info("Shut down by the host");
+    }
+
+    private void awaitPendingHooks(long deadlineNanos) {
+        List<Future<?>> pending;
+        synchronized (pendingHooks) {
+            pending = new ArrayList<>(pendingHooks);
+        }
+        for (Future<?> hook : pending) {
+            try {
+                hook.get(Math.max(0, deadlineNanos - System.nanoTime()), TimeUnit.NANOSECONDS);
+            } catch (ExecutionException | CancellationException e) {
+                // The hook logged its own failure.
+            } catch (TimeoutException e) {
+                return;
+            } catch (InterruptedException e) {
+                Thread.currentThread().interrupt();
+                return;
+            }
+        }
     }
 
     private static final class InitFailure extends Exception {

@@ -28,6 +28,8 @@ import com.corvane.ambrix.api.Plugin;
 import com.corvane.ambrix.api.Registrar;
 import com.corvane.ambrix.api.Value;
 
+import java.util.Collections;
+import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.List;
 import java.util.ServiceConfigurationError;
@@ -318,6 +320,38 @@ class ChildSessionTest {
             child.parent.expectFinished(3, 0);
             assertTrue(hook.isDone());
             assertEquals(ChildSession.EXIT_NORMAL, child.exitStatus());
+        }
+    }
+
+    @Test
+    void fileCloseHookStillRunningFinishesBeforeTheShutdownHook() throws Exception {
+        List<String> events = Collections.synchronizedList(new ArrayList<>());
+        Plugin plugin = new Plugin() {
+            @Override
+            public void register(Registrar registrar) {
+            }
+
+            @Override
+            public void fileClosed(long sessionId, long fileId) {
+                try {
+                    Thread.sleep(100);
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                }
+                events.add("file closed");
+            }
+
+            @Override
+            public void shutdown() {
+                events.add("shutdown");
+            }
+        };
+        try (ChildHarness child = new ChildHarness(plugin)) {
+            child.initOk();
+            child.parent.command(4, 77, 88, FILE_SHUTDOWN, bytes());
+            child.parent.command(6, SHUTDOWN, bytes().int8(0));
+            child.parent.expectFinished(6, 0);
+            assertEquals(Arrays.asList("file closed", "shutdown"), events);
         }
     }
 
