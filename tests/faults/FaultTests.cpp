@@ -116,12 +116,6 @@ TEST(ChildFault, ChildThatIgnoresShutdownAndSigtermIsStillEnded) {
 class HostDeath : public testing::TestWithParam<int> {};
 
 TEST_P(HostDeath, NoChildSurvivesItsHost) {
-#if defined(__SANITIZE_THREAD__)
-    // ThreadSanitizer holds an asynchronous signal back until the thread
-    // enters a call it intercepts; the simulator waits for commands inside
-    // libc's stdio, which it does not, so SIGTERM would never be handled.
-    if (GetParam() == SIGTERM) GTEST_SKIP() << "signal delivery is deferred under ThreadSanitizer";
-#endif
     fault_test::HostProcess host(fmhost_argv({}, {}));
     host.send_line("eval FLT_Pid");
     std::optional<std::string> pid_line;
