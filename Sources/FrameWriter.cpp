@@ -57,9 +57,9 @@ void FrameWriter::hand_over() {
 }
 
 void FrameWriter::finish() {
-    const bool staged_whole = std::ferror(staging.get()) == 0;
-    if (staged_whole) hand_over();
-    if (!staged_whole) throw tobrin_exception("A message to the child process could not be assembled in memory");
+    if (std::ferror(staging.get()))
+        throw tobrin_exception("A message to the child process could not be assembled in memory");
+    hand_over();
     if (destination_failed || std::ferror(destination)) {
         if (destination_errno == 0) throw tobrin_exception("A message could not be written to the child process");
         throw tobrin_exception(fmt::format("A message could not be written to the child process: {}",

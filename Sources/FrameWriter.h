@@ -29,6 +29,8 @@ public:
     void finish();
     // Whether any byte has been given to the destination, even in vain.
     bool has_handed_over() const { return handed_over; }
+    // The error of the destination's failed write, 0 when none failed.
+    int write_error() const { return destination_errno; }
 
 private:
     static ssize_t collect(void* cookie, const char* bytes, size_t size);

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -87,6 +88,7 @@ void PipeParent::send_msg(CodeToChild code_to_child, const std::string& quad_cha
         StreamUtils::flush_file_ptr(out);
         frame.finish();
     } catch (const std::exception& e) {
+        if (frame.write_error() == EPIPE) no_sigpipe.note_broken_pipe();
         // A frame that failed before any of it left is simply not sent; once
         // part of it is out, the child can no longer find where the next one starts.
         if (frame.has_handed_over()) {

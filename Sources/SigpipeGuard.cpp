@@ -33,7 +33,7 @@ SigpipeGuard::SigpipeGuard() {
 
 SigpipeGuard::~SigpipeGuard() {
     const int saved_errno = errno;
-    if (!was_pending && sigpipe_pending()) {
+    if (broken_pipe && !was_pending && sigpipe_pending()) {
         const sigset_t set = sigpipe_set();
         const timespec no_wait{0, 0};
         int taken;
