@@ -116,6 +116,13 @@ TEST(ChildFault, ChildThatIgnoresShutdownAndSigtermIsStillEnded) {
 class HostDeath : public testing::TestWithParam<int> {};
 
 TEST_P(HostDeath, NoChildSurvivesItsHost) {
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer queues an asynchronous signal inside itself until the
+    // receiving thread leaves the call it waits in; the idle simulator never
+    // does, so SIGTERM would never be handled (reading the commands with
+    // read(2) instead of stdio did not change that).
+    if (GetParam() == SIGTERM) GTEST_SKIP() << "signal delivery is deferred under ThreadSanitizer";
+#endif
     fault_test::HostProcess host(fmhost_argv({}, {}));
     host.send_line("eval FLT_Pid");
     std::optional<std::string> pid_line;

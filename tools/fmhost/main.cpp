@@ -2,14 +2,13 @@
 // drives it with commands. Exit status: 0 when every command succeeded, 1
 // when one failed, 2 on a usage error or when the plug-in could not be loaded
 // or initialised.
-#include "LineReader.h"
 #include "Options.h"
 #include "Simulator.h"
 
 #include <fmt/format.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -37,8 +36,7 @@ int run(const std::vector<std::string>& arguments) {
         worst = std::max(worst, simulator.execute(command));
     };
     if (from_standard_input) {
-        fmhost::LineReader input(STDIN_FILENO);
-        for (std::string line; input.next(line);) {
+        for (std::string line; std::getline(std::cin, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             const auto first = line.find_first_not_of(" \t");
             if (first == std::string::npos || line[first] == '#') continue;  // blank lines and comments
