@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -86,6 +87,12 @@ std::optional<std::string> HostProcess::read_line(std::chrono::milliseconds time
 }
 
 void HostProcess::kill_with(int signal_number) { ::kill(pid_, signal_number); }
+
+void HostProcess::send_blank_line_if_alive() {
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    [[maybe_unused]] const ssize_t written = write(to_child_, "\n", 1);
+    std::signal(SIGPIPE, previous);
+}
 
 int HostProcess::wait() {
     int status = 0;

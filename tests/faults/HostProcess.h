@@ -26,6 +26,9 @@ public:
     // or the output ended.
     std::optional<std::string> read_line(std::chrono::milliseconds timeout);
     void kill_with(int signal_number);
+    // A blank line, which the simulator skips, if the process still reads its
+    // input; a process that has already died is no error.
+    void send_blank_line_if_alive();
     // The exit status, or -1 for a process ended by a signal.
     int wait();
 
