@@ -28,9 +28,10 @@ private:
 };
 
 // Reads the stream a few bytes per read call but never past the token's last
-// byte, so that nothing after the token is taken from the protocol, until the token has arrived (true), or the first
-// byte does not come within first_byte_timeout, the stream fails or ends, or
-// the reading is cancelled (false). Logs what happened and what it read.
+// byte, so that nothing after the token is taken from the protocol, until the
+// token has arrived (true), or the first byte does not come within
+// first_byte_timeout, the stream fails or ends, or the reading is cancelled
+// (false). Logs what happened and what it read.
 bool read_startup_token(StartupStream stream, int fd, std::chrono::milliseconds first_byte_timeout,
                         const StartupCancellation& cancellation);
 

@@ -35,9 +35,9 @@ TEST(StartupToken, ReaderStopsAtTheTokensLastByte) {
         ASSERT_EQ(pipe(ends), 0);
         UniqueFd read_end(ends[0]);
         UniqueFd write_end(ends[1]);
-        const std::string sent = std::string(c.before) + (c.arrives ? "IMALIVE" : "");
-        const std::string after = c.arrives ? "after" : "";
-        const std::string input = sent + after;
+        const std::string input = std::string(c.before) + (c.arrives ? "IMALIVEafter" : "");
+        // Where the first token ends, if it comes.
+        const size_t token_end = input.find("IMALIVE") + 7;
         ASSERT_EQ(write(write_end.get(), input.data(), input.size()), static_cast<ssize_t>(input.size()));
         write_end.reset();
 
@@ -49,11 +49,11 @@ TEST(StartupToken, ReaderStopsAtTheTokensLastByte) {
         ASSERT_GE(got, 0);
         left.resize(static_cast<size_t>(got));
         // The first token ends the reading; everything after it stays.
-        const std::string expected_left = c.arrives ? input.substr(input.find("IMALIVE") + 7) : "";
+        const std::string expected_left = c.arrives ? input.substr(token_end) : "";
         EXPECT_EQ(left, expected_left) << c.before;
         // What came before the token is logged whole, trimmed of blanks.
         if (c.arrives) {
-            EXPECT_TRUE(log.contains("JVM stderr message: " + input.substr(0, input.find("IMALIVE") + 7)))
+            EXPECT_TRUE(log.contains("JVM stderr message: " + input.substr(0, token_end)))
                 << c.before << "\n" << log.contents();
         }
     }

@@ -28,15 +28,7 @@ public final class HostLogFormatter extends Formatter {
     private static final String JDK_LEVEL_NAMES = "sun.util.logging.resources.logging";
     private static final String FORMAT_PROPERTY = "java.util.logging.SimpleFormatter.format";
 
-    private final TimeZone zone;
-
-    public HostLogFormatter() {
-        this(TimeZone.getDefault());
-    }
-
-    HostLogFormatter(TimeZone zone) {
-        this.zone = zone;
-    }
+    private final TimeZone zone = TimeZone.getDefault();
 
     /** Whether this formatter writes what {@code formatter} would: a plain SimpleFormatter with the default format. */
     public static boolean replaces(Formatter formatter) {
